@@ -1,0 +1,63 @@
+# Helpers shared by the subsystem CMakeLists.
+
+# zel_native_test(NAME src... LIBS lib... [LABELS l...])
+#   A GoogleTest executable for the native build (runs under the sanitizers).
+function(zel_native_test name)
+  cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
+  if(NOT ZEL_NATIVE OR ZEL_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "native;${T_LABELS}" TIMEOUT 300)
+endfunction()
+
+# zel_win_test(NAME src... LIBS lib... [LABELS l...])
+#   A GoogleTest executable for 32-bit Windows, run under Wine by ctest.
+function(zel_win_test name)
+  cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
+  if(NOT ZEL_WIN32)
+    return()
+  endif()
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "win;${T_LABELS}" TIMEOUT 300)
+endfunction()
+
+# zel_fuzzer(NAME src... LIBS lib...)
+#   With ZEL_FUZZ (clang) a libFuzzer binary; in the plain native build a
+#   replay binary over the checked-in corpus, so the target always compiles
+#   and its seeds run under the sanitizers.
+function(zel_fuzzer name)
+  cmake_parse_arguments(F "" "CORPUS" "LIBS" ${ARGN})
+  if(NOT ZEL_NATIVE)
+    return()
+  endif()
+  add_executable(${name} ${F_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  if(ZEL_FUZZ)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+    if(F_CORPUS)
+      add_test(NAME ${name}_replay COMMAND ${name} ${F_CORPUS})
+      set_tests_properties(${name}_replay PROPERTIES LABELS "native;fuzz" TIMEOUT 300)
+    endif()
+  endif()
+endfunction()
+
+# zel_benchmark(NAME src... LIBS lib...): a Google Benchmark binary (not a test).
+function(zel_benchmark name)
+  cmake_parse_arguments(B "" "" "LIBS" ${ARGN})
+  if(NOT ZEL_NATIVE OR ZEL_FUZZ)
+    return()
+  endif()
+  find_package(benchmark QUIET)
+  if(NOT benchmark_FOUND)
+    return()
+  endif()
+  add_executable(${name} ${B_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
