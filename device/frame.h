@@ -73,6 +73,8 @@ enum class PassResult {
 PassResult ReadFramePass(ByteSource& source, FrameBuffer& frame, DeviceRecord& record);
 
 // Fills the record's texts from a frame buffer (numbers are stored by the pass).
+// Bytes are taken as 8-bit ANSI characters. A barcode length above BarcodeMax
+// takes the whole barcode field (bytes 26..70); nothing past byte 70 is read.
 void DecodeRecord(const FrameBuffer& frame, DeviceRecord& record);
 
 // Checksum of bytes 0..70 of a complete frame image.
