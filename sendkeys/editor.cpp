@@ -99,7 +99,10 @@ void EditorAddText() {
 void EditorAddSpecialKey() {
     int selected = gui::listSelected(W, SpecialKeyListControl);
     if (selected < 0) return; // the drop-down always has a choice; "{}" would play key 0
-    Append("{" + gui::listItem(W, SpecialKeyListControl, selected) + "}");
+    std::string entry = "{";
+    entry += gui::listItem(W, SpecialKeyListControl, selected);
+    entry += '}';
+    Append(entry);
 }
 
 bool EditorHandleControl(int control) {
