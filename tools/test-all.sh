@@ -27,7 +27,7 @@ die() { echo "test-all: $*" >&2; exit 1; }
 
 total_pass=0
 total_fail=0
-# Adds the counts of one ctest run (its log on stdin) to the totals.
+# Adds the counts of one ctest run (its log file) to the totals.
 count_ctest() {
   local line passed failed
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -1)
@@ -111,5 +111,5 @@ count_ctest "$log"
 
 rm -f "$log"
 echo
-echo "ZEL Manager tests: $total_pass passed, $total_fail failed"
+echo "tests: $total_pass passed, $total_fail failed"
 [ "$total_fail" = 0 ]
