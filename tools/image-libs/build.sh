@@ -116,10 +116,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 TC
 
-# build NAME PKG cmake-args...
+# build NAME PKG LIBFILE cmake-args...
 build() {
-  local name="$1" pkg="$2"
-  shift 2
+  local name="$1" pkg="$2" libfile="$3"
+  shift 3
   if [ -f "$SYSROOT/.done-$name" ]; then
     log "$name already built"
     return 0
@@ -130,22 +130,24 @@ build() {
   log "building $name from $src"
   cmake -S "$src" -B "$bdir" -G Ninja -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$SYSROOT" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DCMAKE_INSTALL_PREFIX="$SYSROOT" -DCMAKE_INSTALL_LIBDIR="$SYSROOT/lib" \
+    -DCMAKE_INSTALL_INCLUDEDIR="$SYSROOT/include" \
     -DCMAKE_POSITION_INDEPENDENT_CODE=OFF "$@" >"$WORK/$name.configure.log" 2>&1 ||
     { tail -30 "$WORK/$name.configure.log" >&2; return 1; }
   cmake --build "$bdir" -j "$JOBS" >"$WORK/$name.build.log" 2>&1 ||
     { tail -30 "$WORK/$name.build.log" >&2; return 1; }
   cmake --install "$bdir" >"$WORK/$name.install.log" 2>&1 ||
     { tail -30 "$WORK/$name.install.log" >&2; return 1; }
+  [ -f "$SYSROOT/lib/$libfile" ] || { echo "image-libs: $name did not install lib/$libfile" >&2; return 1; }
   touch "$SYSROOT/.done-$name"
 }
 
-build jpeg libjpeg-turbo -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+build jpeg libjpeg-turbo libjpeg.a -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
   -DWITH_SIMD=OFF -DWITH_JAVA=OFF -DCMAKE_C_FLAGS=-O2
-build png libpng1.6 -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+build png libpng1.6 libpng16.a -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
   -DPNG_TOOLS=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON \
   -DZLIB_LIBRARY="$MINGW_ROOT/lib/libz.a" -DZLIB_INCLUDE_DIR="$MINGW_ROOT/include"
-build openjpeg openjpeg2 -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_CODEC=OFF \
+build openjpeg openjpeg2 libopenjp2.a -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_CODEC=OFF \
   -DBUILD_TESTING=OFF -DBUILD_DOC=OFF -DBUILD_JPIP=OFF -DBUILD_JPWL=OFF -DBUILD_MJ2=OFF
 
 touch "$SYSROOT/.done-all"
