@@ -49,7 +49,7 @@ std::string FormatExportLine(const std::vector<std::string>& texts) {
 }
 
 std::string ExportHeaderLine() {
-    return FormatExportLine(std::vector<std::string>(HeaderTexts, HeaderTexts + 6));
+    return FormatExportLine(std::vector<std::string>(HeaderTexts, HeaderTexts + ExportFieldCount));
 }
 
 std::string ExportFileName(const std::string& chosen) {
