@@ -118,8 +118,8 @@ const std::vector<gui::MenuItem>& MainWindowMenu() {
 }
 
 bool BuildMainWindow(void (*probePorts)()) {
-    gui::WindowSpec spec{gui::MainWindow, "ZEL Manager", 740, 425, gui::Placement::Centred, true, -1};
-    if (!gui::openWindow(spec)) return false;
+    gui::WindowSpec ws{gui::MainWindow, "ZEL Manager", 740, 425, gui::Placement::Centred, true, -1};
+    if (!gui::openWindow(ws)) return false;
     gui::setMenu(gui::MainWindow, kMenu);
     for (const ControlSpec& c : kControls) {
         gui::createControl(gui::MainWindow, c.number, c.kind, c.x, c.y, c.w, c.h, c.text);

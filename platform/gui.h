@@ -54,7 +54,7 @@ struct MenuItem {
 };
 
 // Windows.
-bool openWindow(const WindowSpec& spec);
+bool openWindow(const WindowSpec& ws);
 void setMenu(int window, const std::vector<MenuItem>& items);
 void closeWindow(int window);
 bool windowExists(int window);

@@ -314,27 +314,27 @@ std::string dialogFilter(const std::string& filter) {
 
 namespace gui {
 
-bool openWindow(const WindowSpec& spec) {
+bool openWindow(const WindowSpec& ws) {
     bool ok = false;
     onWindowThread([&] {
         registerClasses();
         GuiState& g = G();
-        if (g.windows.count(spec.number)) return;
+        if (g.windows.count(ws.number)) return;
         DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-        if (spec.minimiseBox) style |= WS_MINIMIZEBOX;
-        RECT rc{0, 0, spec.clientWidth, spec.clientHeight};
+        if (ws.minimiseBox) style |= WS_MINIMIZEBOX;
+        RECT rc{0, 0, ws.clientWidth, ws.clientHeight};
         AdjustWindowRectEx(&rc, style, FALSE, 0);
         int w = rc.right - rc.left, h = rc.bottom - rc.top;
         int x = 0, y = 0;
-        if (spec.placement == Placement::Centred) {
+        if (ws.placement == Placement::Centred) {
             x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
             y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
         }
-        HWND owner = spec.owner >= 0 ? findWindow(spec.owner) : nullptr;
-        HWND hwnd = CreateWindowExA(0, kWindowClass, spec.title ? spec.title : "", style, x, y, w, h, owner,
+        HWND owner = ws.owner >= 0 ? findWindow(ws.owner) : nullptr;
+        HWND hwnd = CreateWindowExA(0, kWindowClass, ws.title ? ws.title : "", style, x, y, w, h, owner,
                                     nullptr, g.instance, nullptr);
         if (!hwnd) return;
-        g.windows[spec.number].hwnd = hwnd;
+        g.windows[ws.number].hwnd = hwnd;
         ShowWindow(hwnd, SW_SHOW);
         UpdateWindow(hwnd);
         ok = true;

@@ -21,7 +21,7 @@ struct FakeControl {
 };
 
 struct FakeWindow {
-    gui::WindowSpec spec{};
+    gui::WindowSpec ws{};
     std::string title;
     bool enabled = true;
     std::vector<gui::MenuItem> menu;
@@ -57,13 +57,13 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 
 namespace gui {
 
-bool openWindow(const WindowSpec& spec) {
+bool openWindow(const WindowSpec& ws) {
     Guard g(S().lock);
-    if (S().windows.count(spec.number)) return false;
-    FakeWindow& w = S().windows[spec.number];
-    w.spec = spec;
-    w.title = spec.title ? spec.title : "";
-    S().active = spec.number;
+    if (S().windows.count(ws.number)) return false;
+    FakeWindow& w = S().windows[ws.number];
+    w.ws = ws;
+    w.title = ws.title ? ws.title : "";
+    S().active = ws.number;
     return true;
 }
 
