@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/gui.h"
+
+#include <string>
+#include <vector>
+
+std::vector<std::string> stubPortList();
