@@ -68,9 +68,9 @@ int64_t Now() {
 void Deliver(int number) {
     record.recordNumber.store(number);
     record.recordCount.store(dev.countFor.count(number) ? dev.countFor[number] : dev.logged);
-    received.store(true);
     const std::string pos = std::to_string(number);
     gui::reportAddRow(gui::MainWindow, RecordList, {pos, "OP" + pos, "2016/10/21", "9:5", "15", "BC" + pos});
+    received.store(true);
     dev.answeredAt.push_back(dev.now);
 }
 
