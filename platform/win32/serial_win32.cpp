@@ -84,33 +84,29 @@ bool Port::readByte(uint8_t& byte, const thread::Listener& waker) {
     Event done;
     if (!done.h) return false;
     HANDLE wake = static_cast<HANDLE>(waker.wakeHandle());
-    while (!waker.interrupted()) {
-        uint8_t buffer = 0;
-        DWORD got = 0;
-        OVERLAPPED ov{};
-        ov.hEvent = done.h;
-        ResetEvent(done.h);
-        if (!ReadFile(h, &buffer, 1, &got, &ov)) {
-            if (GetLastError() != ERROR_IO_PENDING) return false;
-            HANDLE waits[2] = {done.h, wake};
-            DWORD r = WaitForMultipleObjects(wake ? 2 : 1, waits, FALSE, INFINITE);
-            if (r != WAIT_OBJECT_0) {
-                // Cancel and wait for the cancellation, so the read never lands
-                // in this stack buffer after we have returned.
-                CancelIo(h);
-                got = 0;
-                GetOverlappedResult(h, &ov, &got, TRUE);
-                if (got != 1) return false;
-            } else if (!GetOverlappedResult(h, &ov, &got, FALSE)) {
-                return false;
-            }
-        }
-        if (got == 1) {
-            byte = buffer;
-            return true;
+    if (waker.interrupted()) return false;
+    uint8_t buffer = 0;
+    DWORD got = 0;
+    OVERLAPPED ov{};
+    ov.hEvent = done.h;
+    if (!ReadFile(h, &buffer, 1, &got, &ov)) {
+        if (GetLastError() != ERROR_IO_PENDING) return false;
+        HANDLE waits[2] = {done.h, wake};
+        DWORD r = WaitForMultipleObjects(wake ? 2 : 1, waits, FALSE, INFINITE);
+        if (r != WAIT_OBJECT_0) {
+            // Cancel and wait for the cancellation, so the read never lands in
+            // this stack buffer after we have returned. A byte that made it in
+            // before the cancel is kept.
+            CancelIo(h);
+            got = 0;
+            GetOverlappedResult(h, &ov, &got, TRUE);
+        } else if (!GetOverlappedResult(h, &ov, &got, FALSE)) {
+            return false;
         }
     }
-    return false;
+    if (got != 1) return false;
+    byte = buffer;
+    return true;
 }
 
 bool Port::writeByte(uint8_t byte) {
