@@ -143,8 +143,10 @@ std::vector<Group> Parse(const std::string& raw) {
         if (eq == std::string::npos || groups.empty()) continue;
         std::string key = trimmed(line.substr(start, eq - start));
         if (key.empty()) continue;
+        // Stored as written: only the blank of the " = " separator is taken
+        // off, so readTextExact gives back what writeText was given.
         size_t v = eq + 1;
-        while (v < line.size() && isBlank(line[v])) ++v;
+        if (v < line.size() && line[v] == ' ') ++v;
         groups.back().entries.emplace_back(key, line.substr(v));
     }
     return groups;
@@ -225,6 +227,11 @@ const std::string* PrefFile::find(const std::string& key) const {
 std::string PrefFile::readText(const std::string& key, const std::string& fallback) const {
     const std::string* value = find(key);
     return value ? trimmed(*value) : fallback;
+}
+
+std::string PrefFile::readTextExact(const std::string& key, const std::string& fallback) const {
+    const std::string* value = find(key);
+    return value ? *value : fallback;
 }
 
 int PrefFile::readInt(const std::string& key, int fallback) const {

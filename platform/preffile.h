@@ -31,7 +31,7 @@ namespace preffile {
 
 struct Group {
     std::string name;
-    std::vector<std::pair<std::string, std::string>> entries; // key, value as stored
+    std::vector<std::pair<std::string, std::string>> entries; // key, value as written
 };
 
 class PrefFile {
@@ -54,6 +54,10 @@ class PrefFile {
     // tabs. Integers are the value's leading decimal number (optional sign; 0
     // when there are no digits), held to the int range.
     std::string readText(const std::string& key, const std::string& fallback) const;
+    // The value as writeText was given it: only the one blank after "=" that
+    // the writer puts there is dropped, other blanks and tabs are kept. For
+    // values whose blanks matter (a typed " " or " kg").
+    std::string readTextExact(const std::string& key, const std::string& fallback) const;
     int readInt(const std::string& key, int fallback) const;
 
     // After create: writes the whole file to a temporary file beside it and

@@ -106,6 +106,8 @@ TEST_F(PrefFileTest, WrittenFileReadsBack) {
     w.selectGroup("SendKeys");
     w.writeText("Rules1", "<QUANTITY>");
     w.writeText("Rules2", "x = y");
+    w.writeText("Rules3", " ");
+    w.writeText("Rules4", "\t kg ");
     ASSERT_TRUE(w.close());
     preffile::PrefFile r;
     ASSERT_TRUE(r.open(path));
@@ -114,7 +116,27 @@ TEST_F(PrefFileTest, WrittenFileReadsBack) {
     r.selectGroup("SendKeys");
     EXPECT_EQ(r.readText("Rules1", ""), "<QUANTITY>");
     EXPECT_EQ(r.readText("Rules2", ""), "x = y"); // the key ends at the first "="
-    EXPECT_EQ(r.readText("Rules3", "none"), "none");
+    EXPECT_EQ(r.readText("Rules3", "none"), "");
+    EXPECT_EQ(r.readText("Rules4", ""), "kg");
+    // Blanks kept where the caller asks for the value as written.
+    EXPECT_EQ(r.readTextExact("Rules3", "none"), " ");
+    EXPECT_EQ(r.readTextExact("Rules4", ""), "\t kg ");
+    EXPECT_EQ(r.readTextExact("Rules5", "none"), "none");
+    EXPECT_EQ(r.readText("Rules5", "none"), "none");
+}
+
+TEST(PrefFileParse, ExactValuesOfHandMadeLines) {
+    const std::string tmp = (fs::temp_directory_path() / "preffile_exact.pref").string();
+    std::ofstream(tmp, std::ios::binary) << "[G]\nA=v\nB =\tv\nC =   v \nD =\n";
+    preffile::PrefFile f;
+    ASSERT_TRUE(f.open(tmp));
+    f.selectGroup("g");
+    EXPECT_EQ(f.readTextExact("A", "-"), "v");
+    EXPECT_EQ(f.readTextExact("B", "-"), "\tv");
+    EXPECT_EQ(f.readTextExact("C", "-"), "  v ");
+    EXPECT_EQ(f.readTextExact("D", "-"), "");
+    f.close();
+    fs::remove(tmp);
 }
 
 // One hand-made file per case; a lookup of `key` in `group`, default "dflt".
