@@ -2,6 +2,7 @@
 #include "platform/image.h"
 #include "platform/image_backend.h"
 
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,7 @@ struct Entry {
 struct ImageStore {
     std::mutex lock;
     std::map<int, Entry> images;
+    int nextAny = MaxFixedNumber + 1; // handed-out numbers rotate, so a stale one rarely finds a new image
 };
 ImageStore& store() {
     static ImageStore s;
@@ -37,9 +39,9 @@ int install(int number, Entry e) {
     {
         std::lock_guard<std::mutex> g(s.lock);
         if (number == AnyNumber) {
-            number = MaxFixedNumber + 1;
-            for (auto it = s.images.lower_bound(number); it != s.images.end() && it->first == number; ++it)
-                ++number;
+            number = s.nextAny;
+            while (s.images.count(number)) number = number == INT_MAX ? MaxFixedNumber + 1 : number + 1;
+            s.nextAny = number == INT_MAX ? MaxFixedNumber + 1 : number + 1;
         }
         auto it = s.images.find(number);
         if (it != s.images.end()) old = it->second.buf;
