@@ -79,6 +79,8 @@ PrefsHooks Hooks() {
     h.switchMode = SwitchMode;
     h.defaultPrinter = Print_GetDefaultPrinter;
     h.loadLogo = KeepLogoPath;
+    h.portNumber = device::PortNumber;
+    h.setPortNumber = device::SetPortNumber;
     h.labelPrinterName = &State().labelPrinterName;
     return h;
 }
