@@ -320,7 +320,8 @@ bool openWindow(const WindowSpec& ws) {
         registerClasses();
         GuiState& g = G();
         if (g.windows.count(ws.number)) return;
-        DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        // No WS_CLIPCHILDREN: group boxes do not paint their inside, so the window must.
+        DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
         if (ws.minimiseBox) style |= WS_MINIMIZEBOX;
         RECT rc{0, 0, ws.clientWidth, ws.clientHeight};
         AdjustWindowRectEx(&rc, style, FALSE, 0);
