@@ -373,6 +373,13 @@ bool windowEnabled(int window) {
     return w != S().windows.end() && w->second.enabled;
 }
 
+gui::WindowSpec windowSpec(int window) {
+    Guard g(S().lock);
+    auto w = S().windows.find(window);
+    if (w == S().windows.end()) return gui::WindowSpec{-1, nullptr, 0, 0, gui::Placement::Centred, false, -1};
+    return w->second.ws;
+}
+
 int activeWindow() {
     Guard g(S().lock);
     return S().active;

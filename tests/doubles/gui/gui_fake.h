@@ -52,6 +52,8 @@ std::vector<FileDialogCall> fileDialogs();
 
 ControlInfo control(int window, int number);
 bool windowEnabled(int window);
+// How the window was opened (number -1 when it is not open).
+gui::WindowSpec windowSpec(int window);
 int activeWindow();
 int shownImage(int window, int number);
 std::vector<gui::MenuItem> menu(int window);
