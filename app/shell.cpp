@@ -4,6 +4,9 @@
 #include "app/preferences.h"
 #include "datalogger/export.h"
 #include "datalogger/import.h"
+#include "label/layout.h"
+#include "label/preview.h"
+#include "label/render.h"
 #include "printlib/printlib.h"
 #include "sendkeys/editor.h"
 #include "sendkeys/player.h"
@@ -66,19 +69,16 @@ void PlayRecord(device::DeviceRecord& record) {
 }
 
 void InstallListenerActions() {
+    device::SetListenerAction(device::Mode::Label, label::LabelListenerAction);
     device::SetListenerAction(device::Mode::SendKeys, PlayRecord);
     device::SetPassHook(device::Mode::SendKeys, sendkeys::UpdateEditorButtons);
 }
-
-// The logo is the label's; until it is loaded for real the path stays in its
-// field as read, so that the next save writes it back unchanged.
-void KeepLogoPath(const std::string&) {}
 
 PrefsHooks Hooks() {
     PrefsHooks h{};
     h.switchMode = SwitchMode;
     h.defaultPrinter = Print_GetDefaultPrinter;
-    h.loadLogo = KeepLogoPath;
+    h.loadLogo = label::LoadLogoAtStartup;
     h.portNumber = device::PortNumber;
     h.setPortNumber = device::SetPortNumber;
     h.labelPrinterName = &State().labelPrinterName;
@@ -172,17 +172,22 @@ void ChangePrinter() {
     AppState& s = State();
     Print_PrinterDialog(gui::MainWindow, s.labelPrinterName, "", "");
     s.labelPrinterName = Print_GetPrinterName();
+    label::SetPrinterName(s.labelPrinterName);
     gui::setText(gui::MainWindow, PrinterNameText, s.labelPrinterName + " ");
 }
 
-void ShowPreview() {}
-void PrintFromPreview() {}
-void ClosePreview() {
-    gui::closeWindow(gui::PreviewWindow);
-    gui::enableWindow(gui::MainWindow, true);
-    gui::activateWindow(gui::MainWindow);
+void ShowPreview() {
+    label::PreviewButtonClicked();
 }
-void ChooseCompanyLogo() {}
+void PrintFromPreview() {
+    label::PreviewPrintClicked();
+}
+void ClosePreview() {
+    label::PreviewClosed();
+}
+void ChooseCompanyLogo() {
+    label::ChooseLogo();
+}
 
 void Dispatch(const gui::Event& e) {
     if (e.window == gui::PreviewWindow) {
@@ -214,6 +219,7 @@ bool Startup() {
     InstallListenerActions();
     if (!BuildMainWindow(device::ProbePorts)) return false;
     LoadPreferences(kPreferencesFile, Hooks());
+    label::SetPrinterName(State().labelPrinterName);
     device::OpenPort();
     return true;
 }

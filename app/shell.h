@@ -12,8 +12,7 @@ namespace app {
 // State held by the window thread for the whole run.
 struct AppState {
     bool quit = false;
-    std::string labelPrinterName;
-    int previewZoom = 0;
+    std::string labelPrinterName; // the label's copy is kept in step (label::SetPrinterName)
     std::string aboutText;
 };
 

@@ -65,7 +65,9 @@ TEST_F(Shell, ControlsMatchTheTableAndAreAllVisibleBeforeAModeStarts) {
         ASSERT_TRUE(c.exists);
         EXPECT_EQ(c.kind, r.kind);
         EXPECT_EQ((std::vector<int>{c.x, c.y, c.w, c.h}), (std::vector<int>{r.x, r.y, r.w, r.h}));
-        if (r.kind != gui::Kind::DropDown) EXPECT_EQ(gui::text(gui::MainWindow, r.number), r.text);
+        if (r.kind != gui::Kind::DropDown) {
+            EXPECT_EQ(gui::text(gui::MainWindow, r.number), r.text);
+        }
     }
     std::set<int> numbers;
     for (const auto& c : app::MainWindowControls()) {
