@@ -58,6 +58,17 @@ std::string PrinterName() {
     return R().printerName;
 }
 
+std::string ChoosePrinter(int owner, const std::string& current) {
+    std::string chosen;
+    {
+        std::lock_guard<std::mutex> lock(RenderMutex());
+        Print_PrinterDialog(owner, current, "", "");
+        chosen = Print_GetPrinterName();
+    }
+    SetPrinterName(chosen);
+    return chosen;
+}
+
 void SetPreviewZoom(int percent) {
     R().zoom = percent;
 }

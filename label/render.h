@@ -24,6 +24,11 @@ std::mutex& RenderMutex();
 void SetPrinterName(const std::string& name);
 std::string PrinterName();
 
+// "Change Printer": the print dialog for `owner` under the render lock (it
+// uses the printing library too), then the chosen printer becomes the label
+// printer. Returns its name.
+std::string ChoosePrinter(int owner, const std::string& current);
+
 // Percentage for the preview page width (zoom x 450 / 100 pixels).
 void SetPreviewZoom(int percent);
 int PreviewZoom();

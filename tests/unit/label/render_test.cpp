@@ -376,3 +376,19 @@ TEST_F(LabelRender, RecordArrivingDuringPreviewWaitsForIt) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(LabelPrinter, ChosenPrinterBecomesLabelPrinter) {
+    Printrec_Reset();
+    label::SetPrinterName("Old");
+    Printrec().printerName = "New Queue";
+    EXPECT_EQ(label::ChoosePrinter(gui::MainWindow, "Old"), "New Queue");
+    const auto dialogs = Printrec_Calls(PrintCallKind::PrinterDialog);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].n[0], gui::MainWindow);
+    EXPECT_EQ(dialogs[0].text, "Old");
+    EXPECT_EQ(label::PrinterName(), "New Queue");
+}
+
+} // namespace
