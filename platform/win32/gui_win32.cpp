@@ -284,7 +284,7 @@ void registerClasses() {
     sc.hInstance = g.instance;
     sc.lpfnWndProc = ScrollProc;
     sc.hCursor = wc.hCursor;
-    sc.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
+    sc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     sc.lpszClassName = kScrollClass;
     RegisterClassA(&sc);
 
