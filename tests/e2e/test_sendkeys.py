@@ -4,12 +4,13 @@ the simulated device into the window that holds the focus (zelcapture.exe),
 without taking the focus itself, and its key sequence survives a restart
 through preferences.pref.
 
-Needs the rig's environment (tools/rig/up.sh, then source RUN_DIR/env) and
-ZEL_SIM; the Windows programs come from ZEL_EXE / ZEL_CAPTURE / ZEL_PROBE or
-the win32 build folder."""
+Binaries: ZEL_EXE, ZEL_CAPTURE (zelcapture.exe), ZEL_PROBE (zelprobe.exe),
+ZEL_SIM (zelsim), else the newest ones under build/. The rig: the one named by
+ZEL_RUN_DIR (its env file), else one brought up here with tools/rig/up.sh."""
 import glob
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -22,23 +23,45 @@ CAPTURE_TITLE = "ZEL Capture"
 SEQUENCE = ["{OPERATOR}", "{TAB}", "{QUANTITY}", "{TAB}", "{BARCODE}", "{ENTER}"]
 
 
-def find_program(env_name, relative):
-    path = os.environ.get(env_name)
-    if path and os.path.exists(path):
-        return path
-    for build in [os.path.join(REPO, "build", "win32")] + sorted(glob.glob(os.path.join(REPO, "build", "*win32*"))):
-        candidate = os.path.join(build, relative)
-        if os.path.exists(candidate):
-            return candidate
-    return None
+def newest(relative):
+    found = glob.glob(os.path.join(REPO, "build", "*", relative))
+    return max(found, key=os.path.getmtime) if found else None
 
 
-EXE = find_program("ZEL_EXE", "app/ZELManager.exe")
-CAPTURE = find_program("ZEL_CAPTURE", "tools/capture/zelcapture.exe")
-PROBE = find_program("ZEL_PROBE", "tools/zelprobe/zelprobe.exe")
-SIM = os.environ.get("ZEL_SIM") or next(iter(glob.glob(os.path.join(REPO, "build", "*native*", "tools", "zelsim",
-                                                                    "zelsim"))), None)
-DEV = os.environ.get("ZEL_COM1_DEV")
+EXE = os.environ.get("ZEL_EXE") or newest("app/ZELManager.exe")
+CAPTURE = os.environ.get("ZEL_CAPTURE") or newest("tools/capture/zelcapture.exe")
+PROBE = os.environ.get("ZEL_PROBE") or newest("tools/zelprobe/zelprobe.exe")
+SIM = os.environ.get("ZEL_SIM") or newest("tools/zelsim/zelsim")
+OWN_RIG = None
+
+
+def load_env(path):
+    for line in open(path):
+        m = re.match(r"export (.*)", line.strip())
+        if m:
+            for k, v in re.findall(r"(\w+)='([^']*)'", m.group(1)):
+                os.environ[k] = v
+
+
+def setUpModule():
+    # The rig named by ZEL_RUN_DIR, else one of our own for this run.
+    global OWN_RIG
+    if not (EXE and CAPTURE and PROBE and SIM):
+        raise unittest.SkipTest("ZELManager.exe, zelcapture.exe, zelprobe.exe or zelsim not built")
+    run = os.environ.get("ZEL_RUN_DIR")
+    if run and os.path.exists(os.path.join(run, "env")):
+        load_env(os.path.join(run, "env"))
+        return
+    OWN_RIG = tempfile.mkdtemp(prefix="zel_sendkeys_rig_")
+    out = subprocess.run([os.path.join(REPO, "tools/rig/up.sh"), OWN_RIG], capture_output=True, text=True)
+    if out.returncode != 0:
+        raise unittest.SkipTest("rig did not come up: " + out.stderr[-500:])
+    load_env(os.path.join(OWN_RIG, "env"))
+
+
+def tearDownModule():
+    if OWN_RIG:
+        subprocess.run([os.path.join(REPO, "tools/rig/down.sh"), OWN_RIG], capture_output=True)
 
 
 def winpath(path):
@@ -112,8 +135,6 @@ def last_focus_is_ours(lines):
     return bool(states) and states[-1] == "focus"
 
 
-@unittest.skipUnless(EXE and CAPTURE and PROBE and SIM and DEV and os.environ.get("WINEPREFIX"),
-                     "needs the rig environment, zelsim and the win32 build")
 class SendKeysEndToEnd(unittest.TestCase):
     def setUp(self):
         base = os.environ.get("ZEL_RUN_DIR", tempfile.gettempdir())
@@ -147,7 +168,7 @@ class SendKeysEndToEnd(unittest.TestCase):
         return p
 
     def sim(self, *command):
-        subprocess.run([SIM, "--dev", DEV, "--no-stdin", "--events", self.sim_events] + list(command),
+        subprocess.run([SIM, "--dev", os.environ["ZEL_COM1_DEV"], "--no-stdin", "--events", self.sim_events] + list(command),
                        check=True, timeout=30, stdout=subprocess.DEVNULL)
 
     def last_frame_end_unix_ms(self):
