@@ -116,20 +116,28 @@ for n in $ports; do
   done
   [ -e "$run/ptys/com$n" ] || fail "socat did not create $run/ptys/com$n"
 done
-# Registry edit before the server loads the hive: quicker than `wine reg`.
+# Registry edits before the server loads the hives: quicker than `wine reg`.
 # Paths in .reg strings need their backslashes doubled; ours have none.
-python3 - "$prefix/system.reg" "$regs" <<'PY'
+# A crashing program must end, not wait on winedbg's dialog on a display
+# nobody looks at.
+python3 - "$prefix" "$regs" <<'PY'
 import sys, time
-path, values = sys.argv[1], sys.argv[2].replace("\\n", "\n")
-text = open(path, encoding="latin-1").read()
-out, skip = [], False
-for line in text.split("\n"):
-    if line.startswith("["):
-        skip = line.lower().startswith("[software\\\\wine\\\\ports]")
-    if not skip:
-        out.append(line)
-text = "\n".join(out).rstrip("\n") + "\n\n[Software\\\\Wine\\\\Ports] %d\n%s" % (int(time.time()), values)
-open(path, "w", encoding="latin-1").write(text)
+prefix, ports = sys.argv[1], sys.argv[2].replace("\\n", "\n")
+
+def set_key(path, key, values):
+    text = open(path, encoding="latin-1").read()
+    head = "[" + key.replace("\\", "\\\\") + "]"
+    out, skip = [], False
+    for line in text.split("\n"):
+        if line.startswith("["):
+            skip = line.lower().startswith(head.lower())
+        if not skip:
+            out.append(line)
+    text = "\n".join(out).rstrip("\n") + "\n\n%s %d\n%s\n" % (head, int(time.time()), values.rstrip("\n"))
+    open(path, "w", encoding="latin-1").write(text)
+
+set_key(prefix + "/system.reg", "Software\\Wine\\Ports", ports)
+set_key(prefix + "/user.reg", "Software\\Wine\\WineDbg", '"ShowCrashDialog"=dword:00000000')
 PY
 
 # --- private CUPS ----------------------------------------------------------

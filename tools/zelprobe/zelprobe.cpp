@@ -72,16 +72,37 @@ std::string className(HWND w) {
     return buf;
 }
 
-// WM_GETTEXT is marshalled across processes; GetWindowText is not reliable
-// for edit controls of another process.
-std::string windowText(HWND w) {
+std::string toAnsi(const std::wstring& w) {
+    if (w.empty()) return "";
+    int n =
+        WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                            nullptr);
+    return out;
+}
+
+// A text-returning message sent across processes. Wine marshals these, but
+// hands back wide text whatever the caller's character set, so only the W
+// form is safe; the buffer is sized generously from the length message.
+std::string textMessage(HWND w, UINT lenMsg, UINT textMsg, WPARAM index) {
     DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, MsgTimeoutMs, &len)) return "";
-    std::vector<char> buf(len + 2, 0);
+    if (!SendMessageTimeoutW(w, lenMsg, index, 0, SMTO_ABORTIFHUNG, MsgTimeoutMs, &len)) return "";
+    if (static_cast<LONG_PTR>(len) < 0) return "";
+    std::vector<wchar_t> buf(len * 2 + 16, 0);
     DWORD_PTR got = 0;
-    SendMessageTimeoutA(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
-                        MsgTimeoutMs, &got);
-    return std::string(buf.data());
+    WPARAM wp = textMsg == WM_GETTEXT ? buf.size() : index;
+    if (!SendMessageTimeoutW(w, textMsg, wp, reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                             MsgTimeoutMs, &got))
+        return "";
+    buf.back() = 0;
+    return toAnsi(buf.data());
+}
+
+// GetWindowText is not reliable for edit controls of another process.
+std::string windowText(HWND w) {
+    return textMessage(w, WM_GETTEXTLENGTH, WM_GETTEXT, 0);
 }
 
 LRESULT sendMsg(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -314,28 +335,34 @@ std::string controlJson(HWND top, HWND w) {
     DWORD ex = static_cast<DWORD>(GetWindowLongA(w, GWL_EXSTYLE));
     HWND parent = GetParent(w);
     std::string j = "{\"id\":" + std::to_string(GetDlgCtrlID(w));
-    j += ",\"parent\":" + std::to_string(parent == top ? 0 : GetDlgCtrlID(parent));
-    j += ",\"class\":" + jsonString(cls);
-    j += "," + rectJson(w, top);
-    j += ",\"text\":" + jsonString(windowText(w));
+    j += ",\"parent\":";
+    j += std::to_string(parent == top ? 0 : GetDlgCtrlID(parent));
+    j += ",\"class\":";
+    j += jsonString(cls);
+    j += ",";
+    j += rectJson(w, top);
+    j += ",\"text\":";
+    j += jsonString(windowText(w));
     j += std::string(",\"visible\":") + (IsWindowVisible(w) ? "true" : "false");
     j += std::string(",\"enabled\":") + (IsWindowEnabled(w) ? "true" : "false");
-    j += ",\"style\":" + hex(style) + ",\"exstyle\":" + hex(ex);
-    j += ",\"styles\":" + jsonList(styleNames(Styles, cls, style));
+    j += ",\"style\":";
+    j += hex(style) + ",\"exstyle\":" + hex(ex);
+    j += ",\"styles\":";
+    j += jsonList(styleNames(Styles, cls, style));
     if (isClass(cls, "Button")) {
-        j += ",\"checked\":" + std::to_string(sendMsg(w, BM_GETCHECK, 0, 0));
+        j += ",\"checked\":";
+        j += std::to_string(sendMsg(w, BM_GETCHECK, 0, 0));
     } else if (isClass(cls, "ComboBox") || isClass(cls, "ListBox")) {
         bool combo = isClass(cls, "ComboBox");
         int count = static_cast<int>(sendMsg(w, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
         std::vector<std::string> items;
-        for (int i = 0; i < count; ++i) {
-            LRESULT len = sendMsg(w, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0);
-            std::vector<char> buf(len > 0 ? len + 2 : 2, 0);
-            sendMsg(w, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf.data()));
-            items.push_back(buf.data());
-        }
-        j += ",\"items\":" + jsonList(items);
-        j += ",\"sel\":" + std::to_string(sendMsg(w, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
+        for (int i = 0; i < count; ++i)
+            items.push_back(combo ? textMessage(w, CB_GETLBTEXTLEN, CB_GETLBTEXT, i)
+                                  : textMessage(w, LB_GETTEXTLEN, LB_GETTEXT, i));
+        j += ",\"items\":";
+        j += jsonList(items);
+        j += ",\"sel\":";
+        j += std::to_string(sendMsg(w, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
     } else if (isClass(cls, "SysListView32")) {
         HWND header = reinterpret_cast<HWND>(sendMsg(w, LVM_GETHEADER, 0, 0));
         int cols = header ? static_cast<int>(sendMsg(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
@@ -353,16 +380,22 @@ std::string controlJson(HWND top, HWND w) {
         for (int r = 0; mem.ok() && r < rows; ++r) {
             std::vector<std::string> cells;
             for (int c = 0; c < cols; ++c) cells.push_back(listViewCell(mem, w, r, c));
-            j += (r ? "," : "") + jsonList(cells);
+            if (r)
+                j += ",";
+            j += jsonList(cells);
         }
         j += "]";
-        j +=
-            ",\"sel\":" + std::to_string(sendMsg(w, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-        j += ",\"exlvstyle\":" + hex(static_cast<DWORD>(sendMsg(w, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)));
+        j += ",\"sel\":";
+        j += std::to_string(sendMsg(w, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        j += ",\"exlvstyle\":";
+        j += hex(static_cast<DWORD>(sendMsg(w, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)));
     } else if (isClass(cls, "msctls_progress32")) {
-        j += ",\"pos\":" + std::to_string(sendMsg(w, PBM_GETPOS, 0, 0));
-        j += ",\"min\":" + std::to_string(sendMsg(w, PBM_GETRANGE, TRUE, 0));
-        j += ",\"max\":" + std::to_string(sendMsg(w, PBM_GETRANGE, FALSE, 0));
+        j += ",\"pos\":";
+        j += std::to_string(sendMsg(w, PBM_GETPOS, 0, 0));
+        j += ",\"min\":";
+        j += std::to_string(sendMsg(w, PBM_GETRANGE, TRUE, 0));
+        j += ",\"max\":";
+        j += std::to_string(sendMsg(w, PBM_GETRANGE, FALSE, 0));
     } else if (isClass(cls, "Static")) {
         j += std::string(",\"image\":") + (sendMsg(w, STM_GETIMAGE, IMAGE_BITMAP, 0) > 0 ? "true" : "false");
     }
@@ -385,12 +418,15 @@ std::string windowJson(HWND w) {
         static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(w)));
     std::string j =
         "{\"window\":" + jsonString(windowText(w)) + ",\"class\":" + jsonString(className(w)) + buf;
-    j += ",\"style\":" + hex(style) + ",\"styles\":" + jsonList(styleNames(WindowStyles, "", style));
+    j += ",\"style\":";
+    j += hex(style) + ",\"styles\":" + jsonList(styleNames(WindowStyles, "", style));
     j += std::string(",\"visible\":") + (IsWindowVisible(w) ? "true" : "false");
     j += std::string(",\"enabled\":") + (IsWindowEnabled(w) ? "true" : "false");
-    j += ",\"owner\":" + jsonString(owner ? windowText(owner) : "");
+    j += ",\"owner\":";
+    j += jsonString(owner ? windowText(owner) : "");
     int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    j += ",\"screen_w\":" + std::to_string(sw) + ",\"screen_h\":" + std::to_string(sh);
+    j += ",\"screen_w\":";
+    j += std::to_string(sw) + ",\"screen_h\":" + std::to_string(sh);
     return j + "}";
 }
 
@@ -511,7 +547,12 @@ int cmdSelect(const std::string& title, int id, int index) {
 int cmdSetText(const std::string& title, int id, const std::string& text) {
     HWND c = needControl(title, id);
     if (!c) return 1;
-    return sendMsg(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) > 0 ? 0 : 1;
+    DWORD_PTR r = 0;
+    return SendMessageTimeoutA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                               MsgTimeoutMs, &r) &&
+                   r
+               ? 0
+               : 1;
 }
 
 // Types characters into a control as the keyboard would (WM_CHAR), so that
