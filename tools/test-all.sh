@@ -104,6 +104,10 @@ trap 'bash "$repo/tools/rig/down.sh" "$run" >/dev/null 2>&1' EXIT
 # shellcheck disable=SC1091
 source "$run/env"
 export ZEL_SIM="$repo/build/native/tools/zelsim/zelsim"
+# Wine starts its service and desktop processes with the first program that
+# needs them, and they inherit that program's output. Start them here with
+# output to a file, or ctest would wait for them to close its pipe.
+wine "$repo/build/win32/tools/zelprobe/zelprobe.exe" dump "ZEL Manager" </dev/null >"$run/logs/warmup.log" 2>&1 || true
 
 step "Win32 tests under Wine and end-to-end tests"
 ctest --preset win32 2>&1 | tee "$log"
