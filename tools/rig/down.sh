@@ -27,8 +27,14 @@ if [ -d "$run/wineprefix" ]; then
   # Ends every Wine process of this prefix, then the server itself.
   WINEPREFIX=$run/wineprefix timeout 10 wineserver -k >/dev/null 2>&1 || true
 fi
-# Anything the harness or demo registered (zelsim, wine programs) goes too.
-for kind in extra wineserver socat cupsd xvfb; do
+# Programs that the demo registered as "extra" go too, if they are still the
+# ones it started (they carry this run's ZEL_RUN_DIR): a PID may be reused.
+for p in $(pids_of extra); do
+  if { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qxF "ZEL_RUN_DIR=$run"; then
+    stop "$p"
+  fi
+done
+for kind in wineserver socat cupsd xvfb; do
   # shellcheck disable=SC2046
   stop $(pids_of "$kind")
 done
