@@ -8,7 +8,13 @@ set -uo pipefail
 run=$(cd "$1" 2>/dev/null && pwd) || exit 0
 [ -f "$run/pids" ] || exit 0
 
-alive() { kill -0 "$1" 2>/dev/null; }
+# A zombie counts as gone: whoever adopted it may never reap it.
+alive() {
+  kill -0 "$1" 2>/dev/null || return 1
+  local st
+  st=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ "$st" != Z ]
+}
 stop() { # stop PID...: TERM, wait up to 3 s, then KILL
   local p
   for p in "$@"; do alive "$p" && kill "$p" 2>/dev/null; done
