@@ -13,19 +13,19 @@ constexpr int BarcodeMax = 45;
 
 // Offsets of the frame's fields.
 enum FrameOffset {
-    OffMagic = 0,          // "zel"
-    OffRecordNumber = 3,   // 16-bit big-endian
-    OffRecordCount = 5,    // 16-bit big-endian
-    OffOperator = 8,       // 8 bytes
-    OffYear = 16,          // year - 2000
+    OffMagic = 0,        // "zel"
+    OffRecordNumber = 3, // 16-bit big-endian
+    OffRecordCount = 5,  // 16-bit big-endian
+    OffOperator = 8,     // 8 bytes
+    OffYear = 16,        // year - 2000
     OffMonth = 17,
     OffDay = 18,
     OffHour = 19,
     OffMinute = 20,
-    OffQuantity = 21,      // 32-bit big-endian
+    OffQuantity = 21, // 32-bit big-endian
     OffBarcodeLength = 25,
-    OffBarcode = 26,       // up to 45 bytes
-    OffChecksum = 71,      // low 8 bits of the sum of bytes 0..70
+    OffBarcode = 26,  // up to 45 bytes
+    OffChecksum = 71, // low 8 bits of the sum of bytes 0..70
 };
 
 struct FrameBuffer {

@@ -50,7 +50,7 @@ struct WindowSpec {
 struct MenuItem {
     const char* menu; // title of the drop-down menu the item belongs to
     const char* text;
-    int number;       // item number delivered with the menu event
+    int number; // item number delivered with the menu event
 };
 
 // Windows.
@@ -82,7 +82,7 @@ int listCount(int window, int number);
 std::string listItem(int window, int number, int index);
 void listSetItem(int window, int number, int index, const std::string& item);
 void listRemove(int window, int number, int index);
-int listSelected(int window, int number); // -1 when nothing is selected
+int listSelected(int window, int number);           // -1 when nothing is selected
 void listSelect(int window, int number, int index); // -1 selects nothing
 
 // Report lists.
