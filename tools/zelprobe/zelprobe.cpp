@@ -380,8 +380,7 @@ std::string controlJson(HWND top, HWND w) {
         for (int r = 0; mem.ok() && r < rows; ++r) {
             std::vector<std::string> cells;
             for (int c = 0; c < cols; ++c) cells.push_back(listViewCell(mem, w, r, c));
-            if (r)
-                j += ",";
+            if (r) j += ",";
             j += jsonList(cells);
         }
         j += "]";
