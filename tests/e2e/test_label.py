@@ -2,9 +2,9 @@
 """Custom Printer Label mode end to end: ZELManager.exe under Wine, the device
 simulator on a pty, the private CUPS queue writing one PDF per job.
 
-Binaries: ZEL_EXE, ZEL_PROBE (zelprobe.exe), ZEL_SIM (zelsim), else the newest
-ones under build/. The rig: the one named by ZEL_RUN_DIR (its env file), else
-one brought up here with tools/rig/up.sh and taken down at the end."""
+Binaries: ZEL_APP, ZEL_PROBE (zelprobe.exe), ZEL_SIM (zelsim), else the newest
+ones under build/. The rig: the one named by ZEL_RUN_DIR (its env file); with
+ZEL_LABEL_OWN_RIG=1 one is brought up here and taken down at the end."""
 import glob
 import json
 import os
@@ -26,7 +26,7 @@ def newest(pattern):
     return max(found, key=os.path.getmtime) if found else None
 
 
-EXE = os.environ.get("ZEL_EXE") or newest("app/ZELManager.exe")
+EXE = os.environ.get("ZEL_APP") or os.environ.get("ZEL_EXE") or newest("app/ZELManager.exe")
 PROBE = os.environ.get("ZEL_PROBE") or newest("tools/zelprobe/zelprobe.exe")
 SIM = os.environ.get("ZEL_SIM") or newest("tools/zelsim/zelsim")
 
@@ -50,6 +50,8 @@ def setUpModule():
     if run and os.path.exists(os.path.join(run, "env")):
         load_env(os.path.join(run, "env"))
         return
+    if not os.environ.get("ZEL_LABEL_OWN_RIG"):
+        raise unittest.SkipTest("no rig: source RUN_DIR/env of tools/rig/up.sh (or set ZEL_LABEL_OWN_RIG=1)")
     OWN_RIG = tempfile.mkdtemp(prefix="zel_label_rig_")
     out = subprocess.run([os.path.join(REPO, "tools/rig/up.sh"), OWN_RIG], capture_output=True, text=True)
     if out.returncode != 0:
