@@ -170,9 +170,8 @@ void ChangePort() {
 
 void ChangePrinter() {
     AppState& s = State();
-    Print_PrinterDialog(gui::MainWindow, s.labelPrinterName, "", "");
-    s.labelPrinterName = Print_GetPrinterName();
-    label::SetPrinterName(s.labelPrinterName);
+    // Under the label's lock: the dialog must not overlap a label being printed.
+    s.labelPrinterName = label::ChoosePrinter(gui::MainWindow, s.labelPrinterName);
     gui::setText(gui::MainWindow, PrinterNameText, s.labelPrinterName + " ");
 }
 

@@ -2,13 +2,15 @@
 # Shows ZEL Manager working without the device: brings up the rig, starts the
 # device simulator on COM1 with a few logged records, starts ZELManager.exe
 # under Wine with the rig's PDF printer as default printer, takes a
-# screenshot, makes the simulator press Print, takes another, and says where
+# screenshot, makes the simulator press Print, takes another (and in label
+# mode one of the preview window), and says where
 # the screenshots and the printed label PDFs are.
 #
 # usage: tools/demo.sh [--keep] [--mode CPL|SK|DL] [--desktop] [--xvfb] [RUN_DIR]
 #   RUN_DIR     default ./run/demo
 #   --keep      leave everything running until Ctrl-C
-#   --mode      start in this mode (writes preferences.pref before the start)
+#   --mode      start in this mode (default CPL, the label printer; writes
+#               preferences.pref before the start)
 #   --desktop   run inside Wine's virtual desktop (windows get title bars)
 #   --xvfb      use a private Xvfb even when $DISPLAY is set
 # Environment: ZEL_APP, ZEL_PROBE (win32 build) and ZEL_SIM (native build)
@@ -17,20 +19,24 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/.." && pwd)
-keep=0 mode="" desktop=0 upargs=()
+keep=0 mode=CPL desktop=0 upargs=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --keep) keep=1; shift ;;
     --mode) mode=$2; shift 2 ;;
     --desktop) desktop=1; shift ;;
     --xvfb) upargs+=(--xvfb); shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "demo.sh: unknown option $1" >&2; exit 2 ;;
     *) break ;;
   esac
 done
 case "$mode" in ""|CPL|SK|DL) ;; *) echo "demo.sh: --mode is CPL, SK or DL" >&2; exit 2 ;; esac
 run=${1:-$repo/run/demo}
+
+# A fresh machine first gets its packages and the cross-built image libraries.
+bash "$here/install-packages.sh"
+bash "$here/image-libs/build.sh" >/dev/null
 
 app=${ZEL_APP:-$repo/build/win32/app/ZELManager.exe}
 probe=${ZEL_PROBE:-$repo/build/win32/tools/zelprobe/zelprobe.exe}
@@ -86,7 +92,21 @@ shot() { import -display "$DISPLAY" -window root "$shots/$1.png" 2>>"$run/logs/i
 shot 01-started
 echo "press operator=SMITH quantity=1500 barcode=ABC123" >"$run/sim1.ctl"
 sleep 3
+if [ "$mode" = CPL ]; then
+  # The label goes through CUPS' PDF filter, which takes a few seconds.
+  for _ in $(seq 1 200); do
+    [ -n "$(find "$ZEL_PDF_DIR" -name '*.pdf' -size +0 2>/dev/null)" ] && break
+    sleep 0.1
+  done
+fi
 shot 02-after-print-press
+if [ "$mode" = CPL ]; then
+  wine "$probe" click "ZEL Manager" 30 >>"$run/logs/probe.log" 2>&1 || true
+  wine "$probe" wait "Preview" 10000 >>"$run/logs/probe.log" 2>&1 || true
+  sleep 1
+  shot 03-preview
+  wine "$probe" close "Preview" >>"$run/logs/probe.log" 2>&1 || true
+fi
 
 echo "screenshots:     $shots"
 echo "printed labels:  $ZEL_PDF_DIR ($(find "$ZEL_PDF_DIR" -name '*.pdf' | wc -l) PDF files)"
