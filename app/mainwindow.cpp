@@ -1,7 +1,5 @@
 #include "app/mainwindow.h"
 
-#include "sendkeys/editor.h"
-
 namespace app {
 
 namespace {
@@ -20,7 +18,7 @@ const std::vector<ControlSpec> kControls = {
     {RecordList, Kind::ReportList, 30, 150, 580, 230, "", D},
     {ImportButton, Kind::Button, 630, 150, 80, 20, "Import", D},
     {SaveButton, Kind::Button, 630, 360, 80, 20, "Save", D},
-    {KeyList, Kind::ListBox, 300, 150, 270, 220, "", S},
+    {KeyListControl, Kind::ListBox, 300, 150, 270, 220, "", S},
     {MoveUpButton, Kind::Button, 600, 150, 110, 20, "Move Up", S},
     {MoveDownButton, Kind::Button, 600, 190, 110, 20, "Move Down", S},
     {ClearLineButton, Kind::Button, 600, 310, 110, 20, "Clear Line", S},
@@ -30,9 +28,9 @@ const std::vector<ControlSpec> kControls = {
     {AddOperatorButton, Kind::Button, 150, 230, 110, 20, "Add Operator", S},
     {AddBarcodeButton, Kind::Button, 150, 270, 110, 20, "Add Barcode", S},
     {AddTextButton, Kind::Button, 150, 310, 110, 20, "Add Text", S},
-    {TextField, Kind::Field, 30, 310, 100, 20, "Type here the text", S},
+    {TextFieldControl, Kind::Field, 30, 310, 100, 20, "Type here the text", S},
     {AddSpecialKeyButton, Kind::Button, 150, 350, 110, 20, "Add special key", S},
-    {SpecialKeyList, Kind::DropDown, 30, 350, 100, 20, "", S},
+    {SpecialKeyListControl, Kind::DropDown, 30, 350, 100, 20, "", S},
     {TextFrame, Kind::Frame, 20, 297, 250, 41, "", S},
     {SpecialKeyFrame, Kind::Frame, 20, 337, 250, 41, "", S},
     {PrinterNameText, Kind::TextRight, 250, 62, 320, 20, "", L},
@@ -131,7 +129,7 @@ bool BuildMainWindow(void (*probePorts)()) {
             for (const Column& col : kRecordColumns)
                 gui::reportAddColumn(gui::MainWindow, RecordList, col.title, col.width);
             break;
-        case SpecialKeyList:
+        case SpecialKeyListControl:
             sendkeys::FillSpecialKeyList();
             break;
         case BarcodeTypeList:

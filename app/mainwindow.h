@@ -2,13 +2,17 @@
 // the three groups of controls that the mode switch shows and hides.
 #pragma once
 
+#include "datalogger/import.h"
+#include "label/layout.h"
 #include "platform/gui.h"
+#include "sendkeys/editor.h"
 
 #include <vector>
 
 namespace app {
 
-// Control numbers of the main window.
+// Control numbers of the main window. The subsystems that handle a group of
+// controls name their own numbers; the shell names the rest.
 enum Control {
     SerialPortLabel = -1, // the one control without a number of its own
     PortList = 3,
@@ -16,49 +20,17 @@ enum Control {
     LabelModeOption = 5,
     SendKeysModeOption = 6,
     ModeFrame = 7,
-    RecordList = 8,
-    ImportButton = 9,
-    SaveButton = 10,
-    KeyList = 11,
-    ClearAllButton = 12,
-    ClearLineButton = 13,
-    MoveUpButton = 14,
-    MoveDownButton = 15,
-    AddQuantityButton = 16,
-    AddTimeButton = 17,
-    AddOperatorButton = 18,
-    AddBarcodeButton = 19,
-    AddTextButton = 20,
-    TextField = 21,
-    AddSpecialKeyButton = 22,
-    SpecialKeyList = 23,
     TextFrame = 24,
     SpecialKeyFrame = 25,
-    PrinterNameText = 26,
-    CompanyNameXField = 27,
-    CompanyNameYField = 28,
     ChangePrinterButton = 29,
     PreviewButton = 30,
-    CompanyNameField = 32,
-    CompanyLogoField = 33,
-    CompanyLogoXField = 34,
-    CompanyLogoYField = 35,
     CompanyLogoButton = 36,
-    CompanyLogoImage = 37,
-    DateXField = 38,
-    DateYField = 39,
-    OperatorXField = 40,
-    OperatorYField = 41,
-    QuantityXField = 42,
-    QuantityYField = 43,
-    BarcodeTypeList = 44,
-    BarcodeQXField = 45,
-    BarcodeQYField = 46,
-    BarcodeIDXField = 47,
-    BarcodeIDYField = 48,
     CompanyFrame = 73,
     OperationsFrame = 88,
 };
+using enum datalogger::Control;
+using enum sendkeys::EditorControl;
+using enum label::LabelControl;
 
 // Menu item numbers.
 enum MenuItemNumber {

@@ -1,5 +1,7 @@
 #include "app/preferences.h"
 
+#include "app/mainwindow.h"
+
 #include "platform/gui.h"
 #include "platform/preffile.h"
 
@@ -8,18 +10,6 @@ namespace app {
 namespace {
 
 constexpr int Main = gui::MainWindow;
-
-// Control numbers (the main window's table).
-enum {
-    PortList = 3,
-    DataLoggerModeOption = 4,
-    LabelModeOption = 5,
-    SendKeysModeOption = 6,
-    KeyList = 11,
-    PrinterNameText = 26,
-    CompanyLogoField = 33,
-    BarcodeTypeList = 44,
-};
 
 const char* const GroupPort = "Communication Setup";
 const char* const GroupMode = "Mode";
@@ -35,22 +25,22 @@ struct TextSetting {
 // The label's text controls in file order (PrinterName comes before them,
 // BarcodeType after).
 const TextSetting LabelTexts[] = {
-    {"CompanyName", 32, "Verdani Trading Srl"},
-    {"CompanyNameX", 27, "30"},
-    {"CompanyNameY", 28, "30"},
+    {"CompanyName", CompanyNameField, "Verdani Trading Srl"},
+    {"CompanyNameX", CompanyNameXField, "30"},
+    {"CompanyNameY", CompanyNameYField, "30"},
     {"CompanyLogo", CompanyLogoField, ""},
-    {"CompanyLogoX", 34, "30"},
-    {"CompanyLogoY", 35, "90"},
-    {"DateX", 38, "30"},
-    {"DateY", 39, "40"},
-    {"OperatorX", 40, "30"},
-    {"OperatorY", 41, "45"},
-    {"QuantityX", 42, "30"},
-    {"QuantityY", 43, "50"},
-    {"BarcodeQX", 45, "30"},
-    {"BarcodeQY", 46, "60"},
-    {"BarcodeIDX", 47, "30"},
-    {"BarcodeIDY", 48, "75"},
+    {"CompanyLogoX", CompanyLogoXField, "30"},
+    {"CompanyLogoY", CompanyLogoYField, "90"},
+    {"DateX", DateXField, "30"},
+    {"DateY", DateYField, "40"},
+    {"OperatorX", OperatorXField, "30"},
+    {"OperatorY", OperatorYField, "45"},
+    {"QuantityX", QuantityXField, "30"},
+    {"QuantityY", QuantityYField, "50"},
+    {"BarcodeQX", BarcodeQXField, "30"},
+    {"BarcodeQY", BarcodeQYField, "60"},
+    {"BarcodeIDX", BarcodeIDXField, "30"},
+    {"BarcodeIDY", BarcodeIDYField, "75"},
 };
 
 struct ModeSetting {
@@ -96,11 +86,11 @@ void LoadPreferences(const std::string& path, const PrefsHooks& hooks) {
     // Entries are read as written: a typed " " is a real entry, and trimming
     // it to nothing would end the list there and lose every entry after it.
     file.selectGroup(GroupSendKeys);
-    gui::listClear(Main, KeyList);
+    gui::listClear(Main, KeyListControl);
     for (int n = 1;; ++n) {
         const std::string entry = file.readTextExact("Rules" + std::to_string(n), "");
         if (entry.empty()) break;
-        gui::listAdd(Main, KeyList, entry);
+        gui::listAdd(Main, KeyListControl, entry);
     }
 
     file.selectGroup(GroupLabel);
@@ -134,9 +124,9 @@ bool SavePreferences(const std::string& path, const PrefsHooks& hooks) {
         }
 
     file.selectGroup(GroupSendKeys);
-    const int entries = gui::listCount(Main, KeyList);
+    const int entries = gui::listCount(Main, KeyListControl);
     for (int i = 0; i < entries; ++i)
-        file.writeText("Rules" + std::to_string(i + 1), gui::listItem(Main, KeyList, i));
+        file.writeText("Rules" + std::to_string(i + 1), gui::listItem(Main, KeyListControl, i));
 
     file.selectGroup(GroupLabel);
     file.writeText("PrinterName", hooks.labelPrinterName ? *hooks.labelPrinterName : "");

@@ -53,7 +53,7 @@ TEST_F(Shell, ControlsMatchTheTableAndAreAllVisibleBeforeAModeStarts) {
         {app::PortList, gui::Kind::DropDown, 570, 30, 90, 20, ""},
         {app::LabelModeOption, gui::Kind::Option, 30, 30, 125, 20, "Custom Printer Label"},
         {app::RecordList, gui::Kind::ReportList, 30, 150, 580, 230, ""},
-        {app::TextField, gui::Kind::Field, 30, 310, 100, 20, "Type here the text"},
+        {app::TextFieldControl, gui::Kind::Field, 30, 310, 100, 20, "Type here the text"},
         {app::CompanyNameField, gui::Kind::Field, 130, 155, 230, 20, "Verdani Trading S.r.l."},
         {app::CompanyLogoField, gui::Kind::ReadOnlyField, 130, 200, 230, 20, ""},
         {app::BarcodeIDYField, gui::Kind::NumericField, 670, 350, 30, 20, "150"},
@@ -85,8 +85,8 @@ TEST_F(Shell, ControlsMatchTheTableAndAreAllVisibleBeforeAModeStarts) {
 
     EXPECT_EQ(gui::text(gui::MainWindow, app::BarcodeTypeList), "Code 39 (Normal)");
     EXPECT_EQ(gui::listCount(gui::MainWindow, app::BarcodeTypeList), 7);
-    EXPECT_EQ(gui::text(gui::MainWindow, app::SpecialKeyList), "ENTER");
-    EXPECT_EQ(gui::listCount(gui::MainWindow, app::SpecialKeyList), 35);
+    EXPECT_EQ(gui::text(gui::MainWindow, app::SpecialKeyListControl), "ENTER");
+    EXPECT_EQ(gui::listCount(gui::MainWindow, app::SpecialKeyListControl), 35);
 
     auto menu = guifake::menu(gui::MainWindow);
     ASSERT_EQ(menu.size(), 5u);
@@ -150,7 +150,7 @@ TEST_F(Shell, HelpAndAboutBoxesCarryTheirTitlesAndTexts) {
 TEST_F(Shell, ExitAndTheCloseBoxEndTheLoopButOtherWindowsAndItemsDoNot) {
     app::Dispatch({gui::EventKind::Menu, gui::MainWindow, 999});
     app::Dispatch({gui::EventKind::Close, gui::ReadWindow, 0});
-    app::Dispatch({gui::EventKind::Control, gui::MainWindow, app::TextField});
+    app::Dispatch({gui::EventKind::Control, gui::MainWindow, app::TextFieldControl});
     EXPECT_FALSE(app::State().quit);
     app::Dispatch({gui::EventKind::Menu, gui::MainWindow, app::MenuExit});
     EXPECT_TRUE(app::State().quit);
