@@ -263,11 +263,11 @@ TEST_F(Import, OtherEventsAreDropped) {
 
 TEST_F(Import, ReadWindowLayout) {
     std::vector<guifake::ControlInfo> seen;
-    gui::WindowSpec spec{};
+    gui::WindowSpec opened{};
     dev.logged = 1;
     guifake::setIdleHook([&](int ms) {
         if (seen.empty()) {
-            spec = guifake::windowSpec(gui::ReadWindow);
+            opened = guifake::windowSpec(gui::ReadWindow);
             for (int n : {76, 77, 78, 79}) seen.push_back(guifake::control(gui::ReadWindow, n));
             EXPECT_EQ(gui::text(gui::ReadWindow, datalogger::ProgressFrame), "Progress");
             EXPECT_EQ(gui::text(gui::ReadWindow, CancelButton), "Cancel");
@@ -284,12 +284,12 @@ TEST_F(Import, ReadWindowLayout) {
         {gui::Kind::Progress, 20, 70, 380, 30},
         {gui::Kind::Button, 170, 140, 80, 20},
     };
-    EXPECT_EQ(std::string(spec.title ? spec.title : ""), "Read");
-    EXPECT_EQ(spec.clientWidth, 420);
-    EXPECT_EQ(spec.clientHeight, 180);
-    EXPECT_EQ(spec.placement, gui::Placement::Centred);
-    EXPECT_FALSE(spec.minimiseBox);
-    EXPECT_EQ(spec.owner, gui::MainWindow);
+    EXPECT_EQ(std::string(opened.title ? opened.title : ""), "Read");
+    EXPECT_EQ(opened.clientWidth, 420);
+    EXPECT_EQ(opened.clientHeight, 180);
+    EXPECT_EQ(opened.placement, gui::Placement::Centred);
+    EXPECT_FALSE(opened.minimiseBox);
+    EXPECT_EQ(opened.owner, gui::MainWindow);
     ASSERT_EQ(seen.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
