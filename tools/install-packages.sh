@@ -11,7 +11,7 @@ PKGS=(
   wine wine32:i386 wine64 libcups2:i386
   fonts-liberation xvfb xauth x11-utils socat xdotool
   cups cups-client cups-bsd cups-filters ghostscript poppler-utils
-  zbar-tools imagemagick dpkg-dev
+  zbar-tools imagemagick dpkg-dev python3 xz-utils
 )
 
 SUDO=""
