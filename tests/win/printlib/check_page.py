@@ -10,6 +10,20 @@ if not os.environ.get("ZEL_PRINTER") or not os.environ.get("ZEL_PDF_DIR"):
 pdf_dir = os.environ["ZEL_PDF_DIR"]
 work = tempfile.mkdtemp(prefix="zel_page_")
 expect_file = os.path.join(work, "expect.txt")
+
+
+def wait_queue_idle(timeout=60):
+    # Jobs of earlier tests may still be in CUPS' filters; their PDFs must not
+    # be taken for this one.
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        out = subprocess.run(["lpstat", "-o"], capture_output=True, text=True).stdout
+        if not out.strip():
+            return
+        time.sleep(0.2)
+
+
+wait_queue_idle()
 before = set(glob.glob(os.path.join(pdf_dir, "*")))
 env = dict(os.environ, ZEL_PAGE_EXPECT="Z:" + expect_file.replace("/", "\\"))
 with open(os.path.join(work, "wine.log"), "w") as log:
@@ -24,6 +38,7 @@ for line in open(expect_file):
     k, *v = line.split()
     expect[k] = [int(x) for x in v]
 
+wait_queue_idle()
 pdf = None
 for _ in range(120):
     new = [p for p in glob.glob(os.path.join(pdf_dir, "*")) if p not in before and os.path.getsize(p) > 0]
