@@ -16,6 +16,8 @@ import tempfile
 import time
 import unittest
 
+import zelharness
+
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DPI = 300
 OWN_RIG = None
@@ -31,38 +33,15 @@ PROBE = os.environ.get("ZEL_PROBE") or newest("tools/zelprobe/zelprobe.exe")
 SIM = os.environ.get("ZEL_SIM") or newest("tools/zelsim/zelsim")
 
 
-def load_env(path):
-    with open(path) as f:
-        lines = f.readlines()
-    for line in lines:
-        m = re.match(r"export (.*)", line.strip())
-        if not m:
-            continue
-        for k, v in re.findall(r"(\w+)='([^']*)'", m.group(1)):
-            os.environ[k] = v
-
-
 def setUpModule():
     global OWN_RIG
     if not (EXE and PROBE and SIM):
         raise unittest.SkipTest("ZELManager.exe, zelprobe.exe or zelsim not built")
-    run = os.environ.get("ZEL_RUN_DIR")
-    if run and os.path.exists(os.path.join(run, "env")):
-        load_env(os.path.join(run, "env"))
-        return
-    if not os.environ.get("ZEL_LABEL_OWN_RIG"):
-        raise unittest.SkipTest("no rig: source RUN_DIR/env of tools/rig/up.sh (or set ZEL_LABEL_OWN_RIG=1)")
-    OWN_RIG = tempfile.mkdtemp(prefix="zel_label_rig_")
-    out = subprocess.run([os.path.join(REPO, "tools/rig/up.sh"), OWN_RIG], capture_output=True, text=True)
-    if out.returncode != 0:
-        raise unittest.SkipTest("rig did not come up: " + out.stderr[-500:])
-    load_env(os.path.join(OWN_RIG, "env"))
+    OWN_RIG = zelharness.attach_rig("zel_label_rig_", opt_in_var="ZEL_LABEL_OWN_RIG")
 
 
 def tearDownModule():
-    if OWN_RIG:
-        subprocess.run([os.path.join(REPO, "tools/rig/down.sh"), OWN_RIG], capture_output=True)
-        shutil.rmtree(OWN_RIG, ignore_errors=True)
+    zelharness.detach_rig(OWN_RIG)
 
 
 def winpath(path):

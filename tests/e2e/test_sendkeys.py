@@ -10,12 +10,13 @@ ZEL_RUN_DIR (its env file), else one brought up here with tools/rig/up.sh."""
 import glob
 import json
 import os
-import re
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+
+import zelharness
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 TITLE = "ZEL Manager"
@@ -35,33 +36,16 @@ SIM = os.environ.get("ZEL_SIM") or newest("tools/zelsim/zelsim")
 OWN_RIG = None
 
 
-def load_env(path):
-    for line in open(path):
-        m = re.match(r"export (.*)", line.strip())
-        if m:
-            for k, v in re.findall(r"(\w+)='([^']*)'", m.group(1)):
-                os.environ[k] = v
-
-
 def setUpModule():
     # The rig named by ZEL_RUN_DIR, else one of our own for this run.
     global OWN_RIG
     if not (EXE and CAPTURE and PROBE and SIM):
         raise unittest.SkipTest("ZELManager.exe, zelcapture.exe, zelprobe.exe or zelsim not built")
-    run = os.environ.get("ZEL_RUN_DIR")
-    if run and os.path.exists(os.path.join(run, "env")):
-        load_env(os.path.join(run, "env"))
-        return
-    OWN_RIG = tempfile.mkdtemp(prefix="zel_sendkeys_rig_")
-    out = subprocess.run([os.path.join(REPO, "tools/rig/up.sh"), OWN_RIG], capture_output=True, text=True)
-    if out.returncode != 0:
-        raise unittest.SkipTest("rig did not come up: " + out.stderr[-500:])
-    load_env(os.path.join(OWN_RIG, "env"))
+    OWN_RIG = zelharness.attach_rig("zel_sendkeys_rig_")
 
 
 def tearDownModule():
-    if OWN_RIG:
-        subprocess.run([os.path.join(REPO, "tools/rig/down.sh"), OWN_RIG], capture_output=True)
+    zelharness.detach_rig(OWN_RIG)
 
 
 def winpath(path):

@@ -37,6 +37,8 @@ class App(rig, prefs=None, sims=None, name=None, window_timeout=30)
     .msgbox_ok() / .no_msgbox()
     .wait_exit(timeout)            -> exit code of the program
     .workdir, .returncode
+load_env(path), attach_rig(prefix, opt_in_var=None) -> own rig folder or None,
+detach_rig(own)             for modules that may bring up a rig of their own
 TITLE = "ZEL Manager"
 """
 import atexit
@@ -116,6 +118,48 @@ def rig():
         if not path or not os.path.exists(path):
             raise unittest.SkipTest("%s not built: %r" % (what, path))
     return r
+
+
+_REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def load_env(path):
+    """Takes the export lines of a rig's env file into os.environ."""
+    import re
+    with open(path) as f:
+        for line in f:
+            m = re.match(r"export (.*)", line.strip())
+            if m:
+                for k, v in re.findall(r"(\w+)='([^']*)'", m.group(1)):
+                    os.environ[k] = v
+
+
+def attach_rig(prefix, opt_in_var=None):
+    """For test modules that can run on their own: the rig named by
+    ZEL_RUN_DIR, else a rig of their own (only when opt_in_var is set in the
+    environment, if one is given). Returns the own rig's folder, or None;
+    raises unittest.SkipTest when there is no rig to be had."""
+    import tempfile
+    run = os.environ.get("ZEL_RUN_DIR")
+    if run and os.path.exists(os.path.join(run, "env")):
+        load_env(os.path.join(run, "env"))
+        return None
+    if opt_in_var and not os.environ.get(opt_in_var):
+        raise unittest.SkipTest("no rig: source RUN_DIR/env of tools/rig/up.sh (or set %s=1)" % opt_in_var)
+    own = tempfile.mkdtemp(prefix=prefix)
+    out = subprocess.run([os.path.join(_REPO, "tools/rig/up.sh"), own], capture_output=True, text=True)
+    if out.returncode != 0:
+        raise unittest.SkipTest("rig did not come up: " + out.stderr[-500:])
+    load_env(os.path.join(own, "env"))
+    return own
+
+
+def detach_rig(own):
+    """Takes down a rig that attach_rig brought up."""
+    import shutil
+    if own:
+        subprocess.run([os.path.join(_REPO, "tools/rig/down.sh"), own], capture_output=True)
+        shutil.rmtree(own, ignore_errors=True)
 
 
 def _unique_dir(base, name):
