@@ -225,23 +225,30 @@ TEST_F(Import, CancelStopsRequestingAndEmptiesTheList) {
         const char* name;
         gui::Event event;
         int64_t at;
+        int logged;
         std::vector<int> requests;
     } const cases[] = {
-        {"button while waiting for an answer", button, 40, {1}},
-        {"button during the pause", button, 200, {1}},
-        {"MainWindow closed during the pause", closeMain, 200, {1}},
-        {"ReadWindow closed while waiting", closeRead, 420, {1, 2}},
+        {"button while waiting for an answer", button, 40, 5, {1}},
+        {"button during the pause", button, 200, 5, {1}},
+        {"MainWindow closed during the pause", closeMain, 200, 5, {1}},
+        {"ReadWindow closed while waiting", closeRead, 420, 5, {1, 2}},
+        {"button while a silent device is waited for", button, 300, 0, {1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        dev.logged = 5;
+        dev.logged = c.logged;
         dev.script = c.event;
         dev.scriptAt = c.at;
         Run();
 
         EXPECT_EQ(RequestedNumbers(), c.requests);
+        // An answer still on the line at the cancel must be in before the
+        // list is emptied, or its row would stay.
+        EXPECT_FALSE(dev.pending.has_value());
         EXPECT_EQ(gui::reportRowCount(gui::MainWindow, RecordList), 0);
+        EXPECT_LE(dev.now - dev.requests.back().at,
+                  datalogger::AnswerTimeoutMs + 2 * datalogger::EventWaitMs);
         EXPECT_TRUE(guifake::messageBoxes().empty());
         ExpectMainWindowBack();
         // The close was the import's: nothing is left for the main event loop.
