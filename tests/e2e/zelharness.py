@@ -35,6 +35,7 @@ class App(rig, prefs=None, sims=None, name=None, window_timeout=30)
     .msgbox(timeout)               -> the first message box of the program
                                       {"title", "text", "buttons"}, waiting for it
     .msgbox_ok() / .no_msgbox()
+    .wait_port_open(port)          waits until the program holds the port open
     .wait_exit(timeout)            -> exit code of the program
     .workdir, .returncode
 load_env(path), attach_rig(prefix, opt_in_var=None) -> own rig folder or None,
@@ -160,6 +161,25 @@ def detach_rig(own):
     if own:
         subprocess.run([os.path.join(_REPO, "tools/rig/down.sh"), own], capture_output=True)
         shutil.rmtree(own, ignore_errors=True)
+
+
+def port_holders(path):
+    """PIDs of the processes, other than the rig's socat and the wineserver,
+    that have the pty behind path open."""
+    target = os.path.realpath(path)
+    pids = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/comm" % pid) as f:
+                comm = f.read().strip()
+            if comm == "socat" or comm.startswith("wineserver"):
+                continue
+            fds = "/proc/%s/fd" % pid
+            if any(os.readlink(os.path.join(fds, fd)) == target for fd in os.listdir(fds)):
+                pids.append(int(pid))
+        except OSError:
+            continue  # gone meanwhile, or not ours to look at
+    return pids
 
 
 def _unique_dir(base, name):
@@ -288,6 +308,21 @@ class App:
         for s in self.sims.values():
             s.stop()
         self.sims = {}
+
+    def wait_port_open(self, port, steady=0.3, timeout=20.0):
+        """Waits until the program has held port open for `steady` seconds:
+        its start opens every port once to list them, then opens its own."""
+        end = time.monotonic() + timeout
+        since = None
+        while time.monotonic() < end:
+            if port_holders(self.rig.com(port)):
+                since = since or time.monotonic()
+                if time.monotonic() - since >= steady:
+                    return
+            else:
+                since = None
+            time.sleep(0.05)
+        raise AssertionError("%s was not opened by the program within %.0f s" % (port, timeout))
 
     def wait_exit(self, timeout=15):
         try:

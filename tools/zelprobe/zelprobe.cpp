@@ -590,6 +590,35 @@ int cmdWaitMsgbox(const std::string& owner, int ms) {
     return cmdMsgbox(owner);
 }
 
+// Follows a control's text from inside one process, so that texts shown for
+// a few hundred milliseconds are not missed between probe runs: prints each
+// new text as a JSON string, then the first message box as cmdMsgbox does.
+// The first line, {"watching":ID}, says the watch has begun.
+int cmdWatch(const std::string& title, int id, int ms) {
+    DWORD start = GetTickCount();
+    std::string last;
+    bool any = false;
+    // Tells a caller that started us in the background that it may act now.
+    printf("{\"watching\":%d}\n", id);
+    fflush(stdout);
+    for (;;) {
+        if (!messageBoxes("").empty()) return cmdMsgbox("");
+        HWND top = findTop(title);
+        HWND c = top ? findControl(top, id) : nullptr;
+        if (c) {
+            std::string t = windowText(c);
+            if (!t.empty() && (!any || t != last)) {
+                printf("%s\n", jsonString(t).c_str());
+                fflush(stdout);
+                last = t;
+                any = true;
+            }
+        }
+        if (static_cast<int>(GetTickCount() - start) >= ms) return 1;
+        Sleep(10);
+    }
+}
+
 int cmdComOpen(const std::string& name) {
     std::string path = "\\\\.\\" + name;
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -634,6 +663,8 @@ const char Usage[] = "usage: zelprobe COMMAND [ARGS]   (TITLE defaults to \"ZEL 
                      "  wait-msgbox OWNER MS      wait for a message box, then print it\n"
                      "  msgbox-ok [OWNER]         press OK in the first message box\n"
                      "  msgbox-press OWNER ID     press the button with that id (IDOK=1, IDCANCEL=2...)\n"
+                     "  watch TITLE ID MS         print each new text of a control until a message\n"
+                     "                            box shows (printed last) or MS pass\n"
                      "  comopen COMn              try to open a serial port\n"
                      "  printers                  default printer and printer names\n"
                      "Exit code 0 on success, 1 when not found or failed, 2 on bad usage.\n";
@@ -682,6 +713,8 @@ int main(int argc, char** argv) {
         r = cmdMsgboxPress(arg(2, ""), IDOK);
     else if (cmd == "msgbox-press" && argc == 4)
         r = cmdMsgboxPress(argv[2], num(3));
+    else if (cmd == "watch" && argc == 5)
+        r = cmdWatch(argv[2], num(3), num(4));
     else if (cmd == "comopen" && argc == 3)
         r = cmdComOpen(argv[2]);
     else if (cmd == "printers")
