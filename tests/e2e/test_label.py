@@ -155,8 +155,8 @@ class Program:
         if self.probe("wait", "ZEL Manager", "30000") is None:
             self.close()
             raise AssertionError("the main window did not appear")
-        # Let startup reach the event loop (port open, listener polling).
-        time.sleep(1.0)
+        # Frames are sent only once the program holds COM1.
+        zelharness.wait_port_open(os.path.join(os.environ["ZEL_RUN_DIR"], "ptys", "com1"))
 
     def probe(self, *args):
         # Output through a file: a Wine process may hand its stdout on to

@@ -40,6 +40,8 @@ class App(rig, prefs=None, sims=None, name=None, window_timeout=30)
     .workdir, .returncode
 load_env(path), attach_rig(prefix, opt_in_var=None) -> own rig folder or None,
 detach_rig(own)             for modules that may bring up a rig of their own
+port_holders(path), wait_port_open(path, steady, timeout)
+                            who holds a pty open (not socat or wineserver); waiting for it
 TITLE = "ZEL Manager"
 """
 import atexit
@@ -182,6 +184,23 @@ def port_holders(path):
     return pids
 
 
+def wait_port_open(path, steady=0.3, timeout=20.0):
+    """Waits until a program has held the pty behind path (Wine's end of a
+    port) open for `steady` seconds: ZELManager.exe's start opens every port
+    once to list them, then opens its own."""
+    end = time.monotonic() + timeout
+    since = None
+    while time.monotonic() < end:
+        if port_holders(path):
+            since = since or time.monotonic()
+            if time.monotonic() - since >= steady:
+                return
+        else:
+            since = None
+        time.sleep(0.05)
+    raise AssertionError("%s was not opened within %.0f s" % (path, timeout))
+
+
 def _unique_dir(base, name):
     os.makedirs(base, exist_ok=True)
     for n in range(1, 10000):
@@ -310,19 +329,7 @@ class App:
         self.sims = {}
 
     def wait_port_open(self, port, steady=0.3, timeout=20.0):
-        """Waits until the program has held port open for `steady` seconds:
-        its start opens every port once to list them, then opens its own."""
-        end = time.monotonic() + timeout
-        since = None
-        while time.monotonic() < end:
-            if port_holders(self.rig.com(port)):
-                since = since or time.monotonic()
-                if time.monotonic() - since >= steady:
-                    return
-            else:
-                since = None
-            time.sleep(0.05)
-        raise AssertionError("%s was not opened by the program within %.0f s" % (port, timeout))
+        wait_port_open(self.rig.com(port), steady, timeout)
 
     def wait_exit(self, timeout=15):
         try:
