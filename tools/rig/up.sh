@@ -37,6 +37,9 @@ if [ -s "$run/pids" ]; then
   echo "up.sh: $run/pids exists; running down.sh first" >&2
   "$here/down.sh" "$run" || true
 fi
+# A new cupsd numbers its jobs from 1 again, so PDFs left by an earlier rig in
+# this folder would have the names of this rig's jobs: start with none.
+rm -rf "$run/pdf"
 mkdir -p "$run"/{home,xdg/config,xdg/cache,xdg/data,ptys,pdf,logs,tmp}
 : >"$run/pids"
 pidrec() { echo "$1 $2" >>"$run/pids"; }
