@@ -120,6 +120,13 @@ class Import : public ::testing::Test {
             out.push_back(gui::reportCell(gui::MainWindow, RecordList, r, 0));
         return out;
     }
+    static void ExpectOneImportBox(const std::string& text) {
+        const auto boxes = guifake::messageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].title, "Import");
+        EXPECT_EQ(boxes[0].text, text);
+        EXPECT_EQ(boxes[0].icon, gui::Icon::Information);
+    }
     void ExpectMainWindowBack() const {
         EXPECT_TRUE(dev.mainDisabledMeanwhile);
         EXPECT_TRUE(guifake::windowEnabled(gui::MainWindow));
@@ -172,11 +179,7 @@ TEST_F(Import, ReadsEveryRecordUntilTheAnsweredNumberReachesTheCount) {
         EXPECT_EQ(RequestedNumbers(), c.requests);
         EXPECT_EQ(dev.progress, c.progress);
         EXPECT_EQ(Positions(), c.rows);
-        const auto boxes = guifake::messageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, "Import");
-        EXPECT_EQ(boxes[0].text, c.box);
-        EXPECT_EQ(boxes[0].icon, gui::Icon::Information);
+        ExpectOneImportBox(c.box);
         ExpectMainWindowBack();
         // Every request after the first waits the full pause after the answer.
         for (size_t i = 1; i < dev.requests.size(); ++i)
@@ -203,11 +206,7 @@ TEST_F(Import, SilentDeviceFailsAfterTheTimeOutAndEmptiesTheList) {
 
         EXPECT_EQ(RequestedNumbers(), c.requests);
         EXPECT_EQ(gui::reportRowCount(gui::MainWindow, RecordList), 0);
-        const auto boxes = guifake::messageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, "Import");
-        EXPECT_EQ(boxes[0].text, FailureText);
-        EXPECT_EQ(boxes[0].icon, gui::Icon::Information);
+        ExpectOneImportBox(FailureText);
         // Last activity is the last answer seen, or the start.
         const int64_t since = dev.answeredAt.empty() ? 0 : dev.answeredAt.back();
         EXPECT_GT(dev.now - since, datalogger::AnswerTimeoutMs);
