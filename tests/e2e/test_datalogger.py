@@ -67,6 +67,13 @@ class DataLoggerImport(unittest.TestCase):
         return app.sims["COM1"]
 
     @staticmethod
+    def run_import(app, timeout_s):
+        """Presses Import; returns what Watch.result() does."""
+        watch = Watch(app, timeout_s)
+        app.click(IMPORT_BUTTON)
+        return watch.result()
+
+    @staticmethod
     def requests(sim):
         return [e["record"] for e in sim.events() if e["ev"] == "request"]
 
@@ -108,9 +115,7 @@ class DataLoggerImport(unittest.TestCase):
                 if sim_extra:
                     sim.cmd(sim_extra)
                     sim.wait_event(lambda e: e["ev"] == "command" and e.get("line") == sim_extra)
-                watch = Watch(app, 60)
-                app.click(IMPORT_BUTTON)
-                progress, box, _ = watch.result()
+                progress, box, _ = self.run_import(app, 60)
                 self.expect_box(box, "Imported successfully %d records" % logged)
                 app.msgbox_ok()
                 self.assertEqual(self.requests(sim), requests)
@@ -128,9 +133,7 @@ class DataLoggerImport(unittest.TestCase):
     def test_silent_device_fails_after_about_a_second(self):
         with self.app(0, "import-silent") as app:
             sim = self.ready(app)
-            watch = Watch(app, 10)
-            app.click(IMPORT_BUTTON)
-            _, box, seen_at = watch.result()
+            _, box, seen_at = self.run_import(app, 10)
             self.expect_box(box, FAILURE)
             self.assertEqual(box["owner"], READ)
             sent = next(e for e in sim.events() if e["ev"] == "request")["t"] / 1000.0
@@ -167,9 +170,7 @@ class DataLoggerImport(unittest.TestCase):
     def test_hundred_records_timing(self):
         with self.app(100, "import-100") as app:
             sim = self.ready(app)
-            watch = Watch(app, 120)
-            app.click(IMPORT_BUTTON)
-            _, box, seen_at = watch.result()
+            _, box, seen_at = self.run_import(app, 120)
             self.expect_box(box, "Imported successfully 100 records")
             app.msgbox_ok()
             first = next(e for e in sim.events() if e["ev"] == "request")["t"] / 1000.0
