@@ -3,12 +3,11 @@
 #include "datalogger/import.h"
 #include "platform/gui.h"
 #include "tests/doubles/gui/gui_fake.h"
+#include "tests/unit/scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,6 @@ using datalogger::RecordList;
 
 const std::string Header = "PosOperator      Date TimeQuantity" + std::string(38, ' ') + "Barcode\r\n";
 const std::string ExampleLine = " 12   SMITH2016/10/21  9:5    1500" + std::string(39, ' ') + "ABC123\r\n";
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(ExportFormat, FieldsAreRightAlignedAndCutToTheirWidth) {
     struct Case {
@@ -77,32 +69,26 @@ class Save : public ::testing::Test {
   protected:
     void SetUp() override {
         guifake::reset();
-        dir = fs::temp_directory_path() /
-              ("zel-export-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         gui::openWindow({gui::MainWindow, "ZEL Manager", 740, 425, gui::Placement::Centred, true, -1});
         gui::createControl(gui::MainWindow, RecordList, gui::Kind::ReportList, 30, 150, 580, 230, "");
     }
-    void TearDown() override { fs::remove_all(dir); }
-
     void AddRow(const std::vector<std::string>& cells) {
         gui::reportAddRow(gui::MainWindow, RecordList, cells);
     }
     std::vector<fs::path> Files() const {
         std::vector<fs::path> out;
-        for (const auto& e : fs::recursive_directory_iterator(dir)) out.push_back(e.path());
+        for (const auto& e : fs::recursive_directory_iterator(dir.path())) out.push_back(e.path());
         return out;
     }
 
-    fs::path dir;
+    scratch::Dir dir{"zel-export"};
 };
 
 TEST_F(Save, WritesHeaderAndRowsOverAnExistingFile) {
     AddRow({"12", "SMITH", "2016/10/21", "9:5", "1500", "ABC123"});
     AddRow({"1000", "________", "2016/1/5", "14:30", "4294967295", "X"});
-    std::ofstream(dir / "report.txt") << std::string(1000, 'o');
-    guifake::setFileDialogAnswer((dir / "report.TXT").string());
+    scratch::WriteFile(dir.path() / "report.txt", std::string(1000, 'o'));
+    guifake::setFileDialogAnswer((dir.path() / "report.TXT").string());
 
     datalogger::SaveRecords();
 
@@ -114,20 +100,20 @@ TEST_F(Save, WritesHeaderAndRowsOverAnExistingFile) {
     EXPECT_EQ(dialogs[0].filter, "Fixed Width Text (*.txt)|*.txt");
 
     const std::string second = "100________  2016/1/514:3042949672" + std::string(44, ' ') + "X\r\n";
-    EXPECT_EQ(ReadFile(dir / "report.txt"), Header + ExampleLine + second);
+    EXPECT_EQ(scratch::ReadFile(dir.path() / "report.txt"), Header + ExampleLine + second);
     EXPECT_EQ(Files().size(), 1u);
     EXPECT_TRUE(guifake::messageBoxes().empty());
 }
 
 TEST_F(Save, EmptyListGivesTheHeaderAlone) {
-    guifake::setFileDialogAnswer((dir / "empty").string());
+    guifake::setFileDialogAnswer((dir.path() / "empty").string());
     datalogger::SaveRecords();
-    EXPECT_EQ(ReadFile(dir / "empty.txt"), Header);
+    EXPECT_EQ(scratch::ReadFile(dir.path() / "empty.txt"), Header);
 }
 
 TEST_F(Save, CancelOrAnUncreatableFileWritesNothingAndSaysNothing) {
     AddRow({"1", "A", "2016/1/1", "1:1", "1", "B"});
-    for (const std::string& answer : {std::string(), (dir / "missing" / "report").string()}) {
+    for (const std::string& answer : {std::string(), (dir.path() / "missing" / "report").string()}) {
         SCOPED_TRACE(answer);
         guifake::setFileDialogAnswer(answer);
         datalogger::SaveRecords();

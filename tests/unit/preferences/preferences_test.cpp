@@ -2,12 +2,11 @@
 
 #include "platform/gui.h"
 #include "tests/doubles/gui/gui_fake.h"
+#include "tests/unit/scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,24 +74,13 @@ int CheckedOption() {
 
 class Preferences : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("preferences_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        path = (dir / "preferences.pref").string();
-        BuildWindow();
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { BuildWindow(); }
 
-    void put(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    std::string get() {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
+    void put(const std::string& bytes) { scratch::WriteFile(path, bytes); }
+    std::string get() { return scratch::ReadFile(path); }
 
-    fs::path dir;
-    std::string path;
+    scratch::Dir dir{"preferences"};
+    std::string path = (dir.path() / "preferences.pref").string();
 };
 
 const char* const DefaultLabel = "[CustomPrinterLabel]\r\n"
@@ -184,7 +172,7 @@ TEST_F(Preferences, SaveThatCannotWriteReportsIt) {
     fs::create_directory(path + ".tmp");
     EXPECT_FALSE(app::SavePreferences(path, Hooks()));
     EXPECT_EQ(get(), "[Mode]\r\nOption = CPL\r\n");
-    EXPECT_FALSE(app::SavePreferences((dir / "none" / "preferences.pref").string(), Hooks()));
+    EXPECT_FALSE(app::SavePreferences((dir.path() / "none" / "preferences.pref").string(), Hooks()));
 }
 
 TEST_F(Preferences, ReadingHandMadeFiles) {

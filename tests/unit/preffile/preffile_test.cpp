@@ -1,11 +1,11 @@
 #include "platform/preffile.h"
 
+#include "tests/unit/scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -14,24 +14,11 @@ namespace {
 
 class PrefFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("preffile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        path = (dir / "preferences.pref").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void put(const std::string& bytes) { scratch::WriteFile(path, bytes); }
+    std::string get() { return scratch::ReadFile(path); }
 
-    void put(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    std::string get() {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-
-    fs::path dir;
-    std::string path;
+    scratch::Dir dir{"preffile"};
+    std::string path = (dir.path() / "preferences.pref").string();
 };
 
 TEST_F(PrefFileTest, WritesGroupsInTheOrderTheyFirstGetAKey) {
@@ -62,7 +49,7 @@ TEST_F(PrefFileTest, CloseReplacesTheOldFileWholeAndLeavesNoTemporary) {
     f.writeText("Key", "2");
     ASSERT_TRUE(f.close());
     EXPECT_EQ(get(), "[New]\r\nKey = 2\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
     preffile::PrefFile none;
     none.create(path);
@@ -81,11 +68,11 @@ TEST_F(PrefFileTest, FailedSaveKeepsTheOldSettings) {
     EXPECT_EQ(get(), "[Old]\r\nKey = 1\r\n");
 
     preffile::PrefFile nowhere;
-    nowhere.create((dir / "missing" / "preferences.pref").string());
+    nowhere.create((dir.path() / "missing" / "preferences.pref").string());
     nowhere.selectGroup("G");
     nowhere.writeText("K", "v");
     EXPECT_FALSE(nowhere.close());
-    EXPECT_FALSE(fs::exists(dir / "missing"));
+    EXPECT_FALSE(fs::exists(dir.path() / "missing"));
 }
 
 TEST_F(PrefFileTest, MissingFileGivesEveryDefault) {
@@ -125,22 +112,19 @@ TEST_F(PrefFileTest, WrittenFileReadsBack) {
     EXPECT_EQ(r.readText("Rules5", "none"), "none");
 }
 
-TEST(PrefFileParse, ExactValuesOfHandMadeLines) {
-    const std::string tmp = (fs::temp_directory_path() / "preffile_exact.pref").string();
-    std::ofstream(tmp, std::ios::binary) << "[G]\nA=v\nB =\tv\nC =   v \nD =\n";
+TEST_F(PrefFileTest, ExactValuesOfHandMadeLines) {
+    put("[G]\nA=v\nB =\tv\nC =   v \nD =\n");
     preffile::PrefFile f;
-    ASSERT_TRUE(f.open(tmp));
+    ASSERT_TRUE(f.open(path));
     f.selectGroup("g");
     EXPECT_EQ(f.readTextExact("A", "-"), "v");
     EXPECT_EQ(f.readTextExact("B", "-"), "\tv");
     EXPECT_EQ(f.readTextExact("C", "-"), "  v ");
     EXPECT_EQ(f.readTextExact("D", "-"), "");
-    f.close();
-    fs::remove(tmp);
 }
 
 // One hand-made file per case; a lookup of `key` in `group`, default "dflt".
-TEST(PrefFileParse, ReadingRules) {
+TEST_F(PrefFileTest, ReadingRules) {
     struct Case {
         const char* name;
         std::string file;
@@ -181,18 +165,15 @@ TEST(PrefFileParse, ReadingRules) {
     };
     for (const Case& c : cases) {
         preffile::PrefFile f;
-        const std::string tmp = (fs::temp_directory_path() / "preffile_parse.pref").string();
-        std::ofstream(tmp, std::ios::binary) << c.file;
-        ASSERT_TRUE(f.open(tmp));
+        put(c.file);
+        ASSERT_TRUE(f.open(path));
         f.selectGroup("G"); // a group the file lacks must not leave this one in force
         f.selectGroup(c.group);
         EXPECT_EQ(f.readText(c.key, "dflt"), c.expected) << c.name;
-        f.close();
-        fs::remove(tmp);
     }
 }
 
-TEST(PrefFileParse, IntegersAreTheLeadingNumber) {
+TEST_F(PrefFileTest, IntegersAreTheLeadingNumber) {
     struct Case {
         const char* value;
         int expected;
@@ -212,15 +193,12 @@ TEST(PrefFileParse, IntegersAreTheLeadingNumber) {
         {"-2147483648", INT_MIN},
     };
     for (const Case& c : cases) {
-        const std::string tmp = (fs::temp_directory_path() / "preffile_int.pref").string();
-        std::ofstream(tmp, std::ios::binary) << "[G]\r\nK = " << c.value << "\r\n";
+        put(std::string("[G]\r\nK = ") + c.value + "\r\n");
         preffile::PrefFile f;
-        ASSERT_TRUE(f.open(tmp));
+        ASSERT_TRUE(f.open(path));
         f.selectGroup("G");
         EXPECT_EQ(f.readInt("K", 42), c.expected) << c.value;
         EXPECT_EQ(f.readInt("Missing", 42), 42);
-        f.close();
-        fs::remove(tmp);
     }
 }
 
