@@ -43,10 +43,10 @@ bool PauseBeforeRequest(const ImportLink& link) {
 }
 
 // After a cancel, an answer already on its way would add a row to the list
-// about to be emptied; so wait for it (or for the time-out) first. Events are
-// taken and dropped meanwhile.
-void AwaitAnswerInFlight(const ImportLink& link, int64_t requestedAt) {
-    while (!link.received->load() && link.nowMs() - requestedAt <= AnswerTimeoutMs)
+// about to be emptied; so wait for it, or for the time-out the loop itself
+// keeps, first. Events are taken and dropped meanwhile.
+void AwaitAnswerInFlight(const ImportLink& link, int64_t lastActivity) {
+    while (!link.received->load() && link.nowMs() - lastActivity <= AnswerTimeoutMs)
         gui::waitEvent(EventWaitMs);
 }
 
@@ -72,14 +72,14 @@ void ImportRecords(const ImportLink& link) {
     bool cancelled = false;
     int count = FirstRequestCount;
     int64_t lastActivity = link.nowMs();
-    int64_t requestedAt = lastActivity;
-    bool awaiting = true; // a request is out and its answer not yet seen
     RequestRecord(link, 1);
 
     // Runs until an answer's record number reaches its record count, so the
     // last record has arrived before success is reported.
     for (;;) {
         if (IsCancel(gui::waitEvent(EventWaitMs))) {
+            // Here a request is always out with its answer not yet taken.
+            AwaitAnswerInFlight(link, lastActivity);
             cancelled = true;
             break;
         }
@@ -90,28 +90,21 @@ void ImportRecords(const ImportLink& link) {
             gui::setText(gui::ReadWindow, ProgressText, std::to_string(number) + "/" + std::to_string(count));
             gui::progressSet(gui::ReadWindow, ProgressBar, number, count);
             link.received->store(false);
-            awaiting = false;
             if (number >= count) break;
             if (!PauseBeforeRequest(link)) {
                 cancelled = true;
                 break;
             }
-            requestedAt = link.nowMs();
-            awaiting = true;
             RequestRecord(link, number + 1);
         }
         if (link.nowMs() - lastActivity > AnswerTimeoutMs) {
             cancelled = true;
-            awaiting = false;
             gui::messageBox(gui::ReadWindow, "Import", FailureText, gui::Icon::Information);
             break;
         }
     }
 
-    if (cancelled) {
-        if (awaiting) AwaitAnswerInFlight(link, requestedAt);
-        gui::reportClear(gui::MainWindow, RecordList);
-    }
+    if (cancelled) gui::reportClear(gui::MainWindow, RecordList);
     gui::enableWindow(gui::MainWindow, true);
     gui::activateWindow(gui::MainWindow);
     gui::closeWindow(gui::ReadWindow);
