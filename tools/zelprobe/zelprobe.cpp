@@ -597,7 +597,6 @@ int cmdWaitMsgbox(const std::string& owner, int ms) {
 int cmdWatch(const std::string& title, int id, int ms) {
     DWORD start = GetTickCount();
     std::string last;
-    bool any = false;
     // Tells a caller that started us in the background that it may act now.
     printf("{\"watching\":%d}\n", id);
     fflush(stdout);
@@ -607,11 +606,10 @@ int cmdWatch(const std::string& title, int id, int ms) {
         HWND c = top ? findControl(top, id) : nullptr;
         if (c) {
             std::string t = windowText(c);
-            if (!t.empty() && (!any || t != last)) {
+            if (!t.empty() && t != last) {
                 printf("%s\n", jsonString(t).c_str());
                 fflush(stdout);
                 last = t;
-                any = true;
             }
         }
         if (static_cast<int>(GetTickCount() - start) >= ms) return 1;
