@@ -156,7 +156,7 @@ class Program:
             self.close()
             raise AssertionError("the main window did not appear")
         # Frames are sent only once the program holds COM1.
-        zelharness.wait_port_open(os.path.join(os.environ["ZEL_RUN_DIR"], "ptys", "com1"))
+        zelharness.wait_port_open(zelharness.Rig().com("COM1"))
 
     def probe(self, *args):
         # Output through a file: a Wine process may hand its stdout on to

@@ -171,7 +171,7 @@ class SendKeysEndToEnd(unittest.TestCase):
         p = self.start(EXE, name="zelmanager-%d" % len(self.procs))
         self.assertEqual(probe("wait", TITLE, 20000, timeout=40), 0, "ZEL Manager did not show its window")
         # Frames are sent only once the program holds COM1.
-        zelharness.wait_port_open(os.path.join(os.environ["ZEL_RUN_DIR"], "ptys", "com1"))
+        zelharness.wait_port_open(zelharness.Rig().com("COM1"))
         return p
 
     def focus_capture(self, log):
